@@ -13,7 +13,7 @@
 // many of them, and that is nothing this project can act on.
 #define FST2VST 1
 #define FST_DONT_DEPRECATE_UNKNOWN 1
-#include "@FST_HEADER@"
+#include <fst.h>
 
 #undef effGetTailSize
 #undef effKeysRequired
