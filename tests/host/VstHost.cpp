@@ -23,10 +23,10 @@ namespace
 //==============================================================================
 VstHost::VstHost()
 {
-    time.info.sampleRate = 44100.0;
-    time.info.tempo = 120.0;
-    time.info.timeSigNumerator = 4;
-    time.info.timeSigDenominator = 4;
+    time.sampleRate = 44100.0;
+    time.tempo = 120.0;
+    time.timeSigNumerator = 4;
+    time.timeSigDenominator = 4;
 }
 
 VstHost::~VstHost()
@@ -197,7 +197,7 @@ void VstHost::process (int numSamples)
 //==============================================================================
 void VstHost::advanceTime (int numSamples)
 {
-    auto& info = time.info;
+    auto& info = time;
     info.samplePos += numSamples;
 
     const bool running = (info.flags & (vst2::kVstTransportPlaying | vst2::kVstTransportRecording)) != 0;
@@ -255,7 +255,7 @@ intptr_t VstHost::answer (const HostCall& call, void* ptr)
     switch (call.opcode)
     {
         case vst2::audioMasterVersion:  return versionAnswer;
-        case vst2::audioMasterGetTime:  return servesTimeInfo ? reinterpret_cast<intptr_t> (&time.info) : 0;
+        case vst2::audioMasterGetTime:  return servesTimeInfo ? reinterpret_cast<intptr_t> (&time) : 0;
         default:                        return 0;
     }
 }

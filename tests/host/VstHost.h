@@ -105,7 +105,7 @@ public:
 
     //==============================================================================
     /** The record served for audioMasterGetTime: 120 bpm at 44100 Hz, stopped, nothing flagged valid. */
-    vst2::VstTimeInfo& getTimeInfo() noexcept               { return time.info; }
+    vst2::VstTimeInfo& getTimeInfo() noexcept               { return time; }
 
     /** False makes audioMasterGetTime answer null. */
     void setServesTimeInfo (bool shouldServe) noexcept      { servesTimeInfo = shouldServe; }
@@ -134,15 +134,7 @@ private:
     intptr_t versionAnswer = kVstVersion;
     CallbackHandler handler;
 
-    struct TimeRecord
-    {
-        vst2::VstTimeInfo info;
-
-        // Plug-ins built on fst read the SMPTE fields from past the end of the 2.4 record.
-        char spare[16];
-    };
-
-    TimeRecord time {};
+    vst2::VstTimeInfo time {};
     bool servesTimeInfo = true;
 
     std::vector<std::vector<float>> inputs, outputs;
