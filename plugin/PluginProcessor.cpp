@@ -356,6 +356,14 @@ bool QuernelAudioProcessor::isInputChannelStereoPair (int) const   { return true
 bool QuernelAudioProcessor::isOutputChannelStereoPair (int) const  { return true; }
 bool QuernelAudioProcessor::silenceInProducesSilenceOut() const    { return false; }
 
+bool QuernelAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    // The VST 2 wrapper keeps the record's counts but takes one host buffer per
+    // channel of the layout: a larger layout would read past the host's lists.
+    constexpr int recordChannels = 64;
+    return layouts.getMainInputChannels() <= recordChannels && layouts.getMainOutputChannels() <= recordChannels;
+}
+
 //==============================================================================
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {

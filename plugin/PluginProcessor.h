@@ -64,6 +64,9 @@ public:
     bool isOutputChannelStereoPair (int index) const override;
     bool silenceInProducesSilenceOut() const override;
 
+    /** Any layout of at most 64 channels each way, the counts of the effect record. */
+    bool isBusesLayoutSupported (const BusesLayout&) const override;
+
     //==============================================================================
     /** Host value v in [0, 1] to the index of the bar length, and back. */
     static uint32_t indexForValue (float value) noexcept;

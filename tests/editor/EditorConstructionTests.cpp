@@ -18,7 +18,8 @@ namespace
 
     bool defaultLookAndFeelIsExactly (const std::type_info& type)
     {
-        return typeid (juce::LookAndFeel::getDefaultLookAndFeel()) == type;
+        auto& current = juce::LookAndFeel::getDefaultLookAndFeel();
+        return typeid (current) == type;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "../processor/ProcessorFixture.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 #include <linux/seccomp.h>
 #include <pthread.h>
 #include <sys/prctl.h>
@@ -35,7 +36,17 @@ namespace
 }
 
 //==============================================================================
-#if ! defined (__SANITIZE_ADDRESS__) && ! defined (__SANITIZE_THREAD__)
+// A sanitizer brings its own allocator, which these must not replace. GCC tells
+// with macros, clang with __has_feature.
+#if defined (__SANITIZE_ADDRESS__) || defined (__SANITIZE_THREAD__)
+ #define TESSARAVON_SANITIZED_ALLOCATOR 1
+#elif defined (__has_feature)
+ #if __has_feature (address_sanitizer) || __has_feature (thread_sanitizer)
+  #define TESSARAVON_SANITIZED_ALLOCATOR 1
+ #endif
+#endif
+
+#if ! TESSARAVON_SANITIZED_ALLOCATOR
 extern "C"
 {
     void* __libc_malloc (size_t);
@@ -64,6 +75,13 @@ void* operator new (size_t n, const std::nothrow_t&) noexcept    { noteAllocatio
 void* operator new[] (size_t n, const std::nothrow_t&) noexcept  { noteAllocation(); return std::malloc (n); }
 void operator delete (void* p) noexcept                { std::free (p); }
 void operator delete[] (void* p) noexcept              { std::free (p); }
+
+// Clang declares the sized forms only with -fsized-deallocation, but the prebuilt
+// libraries call them all the same.
+#if ! __cpp_sized_deallocation
+void operator delete (void* p, size_t) noexcept;
+void operator delete[] (void* p, size_t) noexcept;
+#endif
 void operator delete (void* p, size_t) noexcept        { std::free (p); }
 void operator delete[] (void* p, size_t) noexcept      { std::free (p); }
 

@@ -1,0 +1,23 @@
+# Builds every target of the project (the plug-in, the framework's units it
+# compiles and the tests) with the sanitizers named in TESSARAVON_SANITIZER, e.g.
+# "address,undefined" or "thread". Meant for a build folder of its own; the
+# normal build leaves it empty. No recovery: the first report ends the program.
+
+set(TESSARAVON_SANITIZER "" CACHE STRING "Sanitizers for every target: address,undefined or thread")
+
+if(TESSARAVON_SANITIZER)
+    add_compile_options(-fsanitize=${TESSARAVON_SANITIZER} -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer -g)
+    add_link_options(-fsanitize=${TESSARAVON_SANITIZER})
+
+    # Clang's check of indirect calls compares C++ type names. Across the VST 2
+    # interface the host and the plug-in each spell the same C records with types
+    # of their own, so every call between them would be reported.
+    if(TESSARAVON_SANITIZER MATCHES "undefined" AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        add_compile_options(-fno-sanitize=function)
+    endif()
+
+    # The framework links the plug-in with --no-undefined, but a sanitized
+    # plug-in finds the sanitizers' runtime in the program that loads it.
+    cmake_language(DEFER CALL target_link_options tessaravon_VST PRIVATE -Wl,-z,undefs)
+endif()
