@@ -7,7 +7,6 @@
 // close, idle) are sent; DISPLAY names a display that doesn't exist.
 
 #include "FuzzInput.h"
-#include "Vst2Records.h"
 #include "VstHost.h"
 
 #include <algorithm>
@@ -189,7 +188,7 @@ namespace
                     // Each of these hands the message thread over and back, which is
                     // slow, so they share one choice.
                     const auto opcode = in.pick ({ effEditGetRect, effEditIdle, effEditClose });
-                    vst2records::ERect* rect = nullptr;
+                    vst2::ERect* rect = nullptr;
 
                     if (send (opcode, 0, 0, &rect) != 0 && opcode == effEditGetRect && rect == nullptr)
                         fail ("effEditGetRect answered without a rectangle", 0, 0, 0.0f);
@@ -224,9 +223,16 @@ namespace
                 case 18:
                 case 19:
                 {
-                    vst2records::PinProperties properties {};
+                    // Hosts allocate the record with its reserved tail, which fst leaves
+                    // out; the framework's short label runs one byte into it.
+                    struct
+                    {
+                        vst2::VstPinProperties record;
+                        char reserved[48];
+                    } properties {};
+
                     const auto opcode = in.flag() ? effGetInputProperties : effGetOutputProperties;
-                    send (opcode, (int32_t) in.range (-2, 70), 0, &properties);
+                    send (opcode, (int32_t) in.range (-2, 70), 0, &properties.record);
                     break;
                 }
 
@@ -234,8 +240,8 @@ namespace
 
                 case 21:
                 {
-                    vst2records::SpeakerArrangementHeader* inputs = nullptr;
-                    vst2records::SpeakerArrangementHeader* outputs = nullptr;
+                    vst2::VstSpeakerArrangement* inputs = nullptr;
+                    vst2::VstSpeakerArrangement* outputs = nullptr;
 
                     if (send (effGetSpeakerArrangement, 0, address (&inputs), &outputs) != 0)
                         for (auto* arrangement : { inputs, outputs })
@@ -301,15 +307,15 @@ namespace
         {
             const auto count = (size_t) in.range (0, 6);
 
-            std::vector<vst2records::MidiEvent> midi (count);
-            std::vector<vst2records::SysexEvent> sysex (count);
+            std::vector<vst2::VstMidiEvent> midi (count);
+            std::vector<vst2::VstMidiSysexEvent> sysex (count);
             std::vector<std::vector<char>> dumps (count);
 
             // The list: its header, then one pointer per event.
-            std::vector<unsigned char> list (sizeof (vst2records::EventsHeader) + std::max<size_t> (1, count) * sizeof (void*));
-            auto* header = reinterpret_cast<vst2records::EventsHeader*> (list.data());
+            std::vector<unsigned char> list (sizeof (vst2::VstEvents) + std::max<size_t> (1, count) * sizeof (void*));
+            auto* header = reinterpret_cast<vst2::VstEvents*> (list.data());
             header->numEvents = (int32_t) count;
-            auto** events = reinterpret_cast<void**> (list.data() + sizeof (vst2records::EventsHeader));
+            auto** events = header->events;
 
             for (size_t i = 0; i < count; ++i)
             {
@@ -320,15 +326,25 @@ namespace
                     // A dump holds at least its status byte, which the framework reads first.
                     const auto dump = in.bytes ((size_t) in.range (1, 64));
                     dumps[i].assign (dump.begin(), dump.end());
-                    sysex[i] = { vst2records::sysexEventType, (int32_t) sizeof (vst2records::SysexEvent) - 8, deltaFrames,
-                                 0, (int32_t) dumps[i].size(), 0, dumps[i].data(), 0 };
-                    events[i] = &sysex[i];
+                    auto& event = sysex[i];
+                    event.type = vst2::kVstSysExType;
+                    event.byteSize = (int) sizeof (event) - 8;
+                    event.deltaFrames = deltaFrames;
+                    event.dumpBytes = (vst2::VstIntPtr) dumps[i].size();
+                    event.sysexDump = dumps[i].data();
+                    events[i] = reinterpret_cast<vst2::VstEvent*> (&event);
                 }
                 else
                 {
-                    midi[i] = { vst2records::midiEventType, (int32_t) sizeof (vst2records::MidiEvent) - 8, deltaFrames,
-                                0, 0, 0, { in.byte(), in.byte(), in.byte(), 0 }, 0, 0, 0, 0 };
-                    events[i] = &midi[i];
+                    auto& event = midi[i];
+                    event.type = vst2::kVstMidiType;
+                    event.byteSize = (int) sizeof (event) - 8;
+                    event.deltaFrames = deltaFrames;
+
+                    for (int b = 0; b < 3; ++b)
+                        event.midiData[b] = in.byte();
+
+                    events[i] = reinterpret_cast<vst2::VstEvent*> (&event);
                 }
             }
 
@@ -343,9 +359,9 @@ namespace
             const auto type = in.flag() ? in.pick (types) : in.raw<int32_t>();
             const auto numChannels = (int32_t) in.range (-2, 70);
 
-            std::vector<unsigned char> record (sizeof (vst2records::SpeakerArrangementHeader)
-                                                + (size_t) std::max (8, numChannels) * sizeof (vst2records::SpeakerProperties));
-            auto* header = reinterpret_cast<vst2records::SpeakerArrangementHeader*> (record.data());
+            std::vector<unsigned char> record (sizeof (vst2::VstSpeakerArrangement)
+                                                + (size_t) std::max (8, numChannels) * sizeof (vst2::VstSpeakerProperties));
+            auto* header = reinterpret_cast<vst2::VstSpeakerArrangement*> (record.data());
             header->type = type;
             header->numChannels = numChannels;
             return record;
@@ -360,13 +376,13 @@ namespace
             send (vst2::effSetSpeakerArrangement, 0, inputsValue, outputsPointer);
         }
 
-        static void readSpeakers (const vst2records::SpeakerArrangementHeader* arrangement)
+        static void readSpeakers (const vst2::VstSpeakerArrangement* arrangement)
         {
             if (arrangement == nullptr)
                 fail ("effGetSpeakerArrangement answered without an arrangement", 0, 0, 0.0f);
 
             // Reading every speaker it counts must stay inside what the plug-in handed out.
-            const auto* speakers = reinterpret_cast<const vst2records::SpeakerProperties*> (arrangement + 1);
+            const auto* speakers = arrangement->speakers;
             volatile int32_t sum = 0;
 
             for (int32_t i = 0; i < arrangement->numChannels; ++i)

@@ -4,7 +4,6 @@
 // thread still running in an unloaded library, no open file, and, in the
 // AddressSanitizer build, no leaked memory when the process ends.
 
-#include "Vst2Records.h"
 #include "VstHost.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +71,7 @@ namespace
         }
 
         // Sizing the window builds the editor headless; idle runs its pending work.
-        vst2records::ERect* rect = nullptr;
+        vst2::ERect* rect = nullptr;
         ASSERT_NE (host.dispatch (vst2::effEditGetRect, 0, 0, &rect), 0);
         ASSERT_NE (rect, nullptr);
         EXPECT_EQ (rect->right - rect->left, 150);
