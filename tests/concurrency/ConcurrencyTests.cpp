@@ -4,9 +4,8 @@
 // the run is free of data races; in every build it shows that no reader ever
 // sees an index, a parameter value or a chunk that no writer stored.
 
-#include "PluginProcessor.h"
-
-#include <gtest/gtest.h>
+#include "../editor/EditorTestHelpers.h"
+#include "../processor/ProcessorFixture.h"
 
 #include <atomic>
 #include <cmath>
@@ -16,12 +15,6 @@
 #include <set>
 #include <thread>
 #include <vector>
-
-namespace juce
-{
-    // The framework's own message pump, which its Linux plug-in wrappers use.
-    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-}
 
 namespace
 {
@@ -49,22 +42,6 @@ namespace
 
         return indices;
     }
-
-    struct MovingPlayHead  : public juce::AudioPlayHead
-    {
-        juce::Optional<PositionInfo> getPosition() const override   { return position; }
-
-        PositionInfo position;
-    };
-
-    // Counts what the editor sends the host; proves the editor took part.
-    struct HostNotifications  : public juce::AudioProcessorListener
-    {
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override   { ++count; }
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override  {}
-
-        std::atomic<int> count { 0 };
-    };
 
     /** A thread that repeats its body until told to stop, and counts the values it saw that no writer stored. */
     struct Worker
@@ -101,8 +78,7 @@ TEST (Concurrency, EveryThreadSeesOnlyStoredSettings)
     juce::ScopedJuceInitialiser_GUI gui;
 
     QuernelAudioProcessor processor;
-    MovingPlayHead playHead;
-    HostNotifications notifications;
+    TestPlayHead playHead;
 
     constexpr double sampleRate = 48000.0;
     constexpr int blockSize = 256;
@@ -110,7 +86,7 @@ TEST (Concurrency, EveryThreadSeesOnlyStoredSettings)
     processor.enableAllBuses();
     processor.setPlayHead (&playHead);
     processor.prepareToPlay (sampleRate, blockSize);
-    processor.addListener (&notifications);
+    editor_test::HostRecorder host (processor);
 
     const auto indices = storedIndices();
     std::set<float> values;
@@ -147,11 +123,13 @@ TEST (Concurrency, EveryThreadSeesOnlyStoredSettings)
         const bool playing = block % 50 < 45;
         const auto bpm = 90.0 + (block % 7) * 10.0;
 
-        playHead.position.setIsPlaying (playing);
-        playHead.position.setIsLooping (true);
-        playHead.position.setBpm (bpm);
-        playHead.position.setPpqPosition (ppq);
-        playHead.position.setPpqPositionOfLastBarStart (std::floor (ppq / 4.0) * 4.0);
+        juce::AudioPlayHead::PositionInfo time;
+        time.setIsPlaying (playing);
+        time.setIsLooping (true);
+        time.setBpm (bpm);
+        time.setPpqPosition (ppq);
+        time.setPpqPositionOfLastBarStart (std::floor (ppq / 4.0) * 4.0);
+        playHead.position = time;
 
         juce::AudioBuffer<float> buffer (2, blockSize);
         juce::MidiBuffer midi;
@@ -187,11 +165,7 @@ TEST (Concurrency, EveryThreadSeesOnlyStoredSettings)
     Worker reader ([&] { return readParameter() && readChunk(); });
 
     // The message thread: the editor's timer ticks and write-backs run only while this pumps.
-    const auto end = juce::Time::getMillisecondCounterHiRes() + runMilliseconds;
-
-    while (juce::Time::getMillisecondCounterHiRes() < end)
-        if (! juce::dispatchNextMessageOnSystemQueue (true))
-            juce::Thread::sleep (1);
+    editor_test::pumpFor (runMilliseconds);
 
     for (auto* worker : { &audio, &automation, &chunkWriter, &reader })
     {
@@ -202,13 +176,12 @@ TEST (Concurrency, EveryThreadSeesOnlyStoredSettings)
 
     processor.editorBeingDeleted (editor.get());
     editor.reset();
-    processor.removeListener (&notifications);
 
     EXPECT_EQ (badSamples.load(), 0);
     EXPECT_EQ (indices.count (processor.getTimeSignatureIndex()), 1u) << processor.getTimeSignatureIndex();
 
     // The opening's write-back and at least one tick's, from the changes the writers made.
-    EXPECT_GE (notifications.count.load(), 2);
+    EXPECT_GE (host.values.size(), 2u);
 }
 
 int main (int argc, char** argv)
