@@ -5,6 +5,7 @@
 
 #include "FuzzInput.h"
 #include "PluginProcessor.h"
+#include "../processor/TestPlayHead.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,13 +13,6 @@
 
 namespace
 {
-    struct FuzzedPlayHead  : public juce::AudioPlayHead
-    {
-        juce::Optional<PositionInfo> getPosition() const override   { return position; }
-
-        juce::Optional<PositionInfo> position;
-    };
-
     [[noreturn]] void fail (const char* what, int channel, int sample, float value)
     {
         std::fprintf (stderr, "%s: channel %d, sample %d: %g\n", what, channel, sample, (double) value);
@@ -174,7 +168,7 @@ namespace
             checkSetting();
         }
 
-        FuzzedPlayHead playHead;
+        TestPlayHead playHead;
         QuernelAudioProcessor processor;
         juce::MidiBuffer midi;
         int preparedSize = 0;

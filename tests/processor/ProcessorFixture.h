@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PluginProcessor.h"
+#include "TestPlayHead.h"
 
 #include <gtest/gtest.h>
 
@@ -68,13 +69,6 @@ namespace output
 }
 
 //==============================================================================
-struct TestPlayHead  : public juce::AudioPlayHead
-{
-    juce::Optional<PositionInfo> getPosition() const override   { return position; }
-
-    juce::Optional<PositionInfo> position;
-};
-
 /** A processor with stereo buses, prepared, and a play head the test steers. */
 struct ProcessorFixture
 {
