@@ -197,13 +197,12 @@ void VstHost::process (int numSamples)
 //==============================================================================
 void VstHost::advanceTime (int numSamples)
 {
-    auto& info = time;
-    info.samplePos += numSamples;
+    time.samplePos += numSamples;
 
-    const bool running = (info.flags & (vst2::kVstTransportPlaying | vst2::kVstTransportRecording)) != 0;
+    const bool running = (time.flags & (vst2::kVstTransportPlaying | vst2::kVstTransportRecording)) != 0;
 
-    if (running && info.sampleRate > 0.0)
-        info.ppqPos += numSamples * info.tempo / (60.0 * info.sampleRate);
+    if (running && time.sampleRate > 0.0)
+        time.ppqPos += numSamples * time.tempo / (60.0 * time.sampleRate);
 }
 
 //==============================================================================
