@@ -1,4 +1,5 @@
 #include "VstHost.h"
+#include "../processor/ClockSignal.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +10,6 @@ using namespace vst2;
 
 namespace
 {
-    constexpr float idleLevel = 0.0001f;
-    constexpr float pulseFirstSample = 0.7491700053215027f;
-    constexpr float pulseSecondSample = 0.9404999613761902f;
-    constexpr int pulseLength = 97;
-
     constexpr float inputLevel = 0.25f;
 
     // The record offers 64 outputs, but the processor runs its stereo layout: the
@@ -89,7 +85,7 @@ namespace
     Clock readClock (const std::vector<float>& signal, int blockLength)
     {
         Clock clock;
-        int pulseSample = pulseLength;
+        int pulseSample = output::pulseLength;
         bool nextIdleIsNegative = false;
 
         const auto describe = [&] (size_t i, const char* expectation)
@@ -106,27 +102,27 @@ namespace
             if (i % (size_t) blockLength == 0)
                 nextIdleIsNegative = false;
 
-            if (pulseSample < pulseLength)
+            if (pulseSample < output::pulseLength)
             {
-                if (pulseSample == 1 && sample != pulseSecondSample)
+                if (pulseSample == 1 && sample != output::pulsePeak)
                     describe (i, "the second pulse sample");
-                else if (pulseSample == pulseLength - 1 && sample != 0.0f)
+                else if (pulseSample == output::pulseLength - 1 && sample != 0.0f)
                     describe (i, "the pulse's last sample, 0");
-                else if (pulseSample < pulseLength - 1 && ! (sample > 0.0f && sample < 1.0f && sample != idleLevel))
+                else if (pulseSample < output::pulseLength - 1 && ! (sample > 0.0f && sample < 1.0f && sample != output::idle))
                     describe (i, "a pulse sample");
 
                 ++pulseSample;
                 continue;
             }
 
-            if (sample == pulseFirstSample)
+            if (sample == output::pulseFirst)
             {
                 clock.onsets.push_back ((int) i);
                 pulseSample = 1;
                 continue;
             }
 
-            if (sample != (nextIdleIsNegative ? -idleLevel : idleLevel))
+            if (sample != (nextIdleIsNegative ? -output::idle : output::idle))
                 describe (i, nextIdleIsNegative ? "-idle" : "+idle");
 
             nextIdleIsNegative = ! nextIdleIsNegative;
@@ -140,7 +136,7 @@ namespace
     {
         for (size_t i = 0; i < block.size(); ++i)
         {
-            const auto expected = (i % 2 == 0) ? -idleLevel : idleLevel;
+            const auto expected = (i % 2 == 0) ? -output::idle : output::idle;
 
             if (block[i] != expected)
                 return ::testing::AssertionFailure() << std::setprecision (9) << "sample " << i << " is " << block[i]
@@ -201,7 +197,7 @@ TEST (Signal, TickSpacingFollowsTheHostSampleRate)
         host.dispatch (effSetSampleRate, 0, 0, nullptr, (float) c.rate);
         host.dispatch (effMainsChanged, 0, 1);
 
-        const auto length = c.expectedOnsets.back() + pulseLength + 10;
+        const auto length = c.expectedOnsets.back() + output::pulseLength + 10;
         const auto clock = readClock (render (host, 1, length), length);
         EXPECT_TRUE (clock.fault.empty() && clock.onsets == c.expectedOnsets)
             << c.rate << " Hz: " << clock.fault << " onsets " << ::testing::PrintToString (clock.onsets);
