@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     fontconfig-config fonts-dejavu-core
     xvfb xauth
+    ardour
     clang-14 libclang-rt-14-dev
 )
 
