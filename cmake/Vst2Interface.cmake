@@ -1,9 +1,5 @@
-# Lays out fst's VST 2 header in the folder shape the framework's VST wrapper
-# includes (pluginterfaces/vst2.x/aeffect.h and aeffectx.h), through our own
-# small layer that gives fst's unconfirmed opcodes their real numbers.
-
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(FST REQUIRED fst)
+# Lays out the project's own VST 2 interface header in the folder shape the
+# framework's VST wrapper includes (pluginterfaces/vst2.x/aeffect.h and aeffectx.h).
 
 set(VST2_INTERFACE_DIR "${CMAKE_BINARY_DIR}/vst2-interface")
 set(VST2_INTERFACE_HEADER "${CMAKE_CURRENT_LIST_DIR}/vst2/vst2_interface.h")
@@ -15,11 +11,6 @@ endforeach()
 
 juce_set_vst2_sdk_path("${VST2_INTERFACE_DIR}")
 
-# For code of our own that speaks VST 2 (the test host) and for the wrapper's unit.
-# fst is a system header here; its #warning lines note open questions of fst's
-# own that no user of it can act on.
+# For code of our own that speaks VST 2 (the test hosts) and for the wrapper's unit.
 add_library(vst2_interface INTERFACE)
-target_include_directories(vst2_interface SYSTEM INTERFACE "${VST2_INTERFACE_DIR}" ${FST_INCLUDE_DIRS})
-target_compile_options(vst2_interface INTERFACE
-    $<$<CXX_COMPILER_ID:GNU>:-Wno-cpp>
-    $<$<CXX_COMPILER_ID:Clang>:-Wno-\#warnings>)
+target_include_directories(vst2_interface INTERFACE "${VST2_INTERFACE_DIR}")

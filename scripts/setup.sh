@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     build-essential cmake pkg-config
-    juce-modules-source fst-dev
+    juce-modules-source
     libgtest-dev libbenchmark-dev
     fontconfig-config fonts-dejavu-core
     xvfb xauth

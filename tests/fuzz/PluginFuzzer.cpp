@@ -223,16 +223,12 @@ namespace
                 case 18:
                 case 19:
                 {
-                    // Hosts allocate the record with its reserved tail, which fst leaves
-                    // out; the framework's short label runs one byte into it.
-                    struct
-                    {
-                        vst2::VstPinProperties record;
-                        char reserved[48];
-                    } properties {};
+                    // The whole record, reserved tail included: the framework's short
+                    // label runs one byte into that tail.
+                    vst2::VstPinProperties properties {};
 
                     const auto opcode = in.flag() ? effGetInputProperties : effGetOutputProperties;
-                    send (opcode, (int32_t) in.range (-2, 70), 0, &properties.record);
+                    send (opcode, (int32_t) in.range (-2, 70), 0, &properties);
                     break;
                 }
 
@@ -330,7 +326,7 @@ namespace
                     event.type = vst2::kVstSysExType;
                     event.byteSize = (int) sizeof (event) - 8;
                     event.deltaFrames = deltaFrames;
-                    event.dumpBytes = (vst2::VstIntPtr) dumps[i].size();
+                    event.dumpBytes = (int32_t) dumps[i].size();
                     event.sysexDump = dumps[i].data();
                     events[i] = reinterpret_cast<vst2::VstEvent*> (&event);
                 }

@@ -84,13 +84,13 @@ TEST_F (PluginInterface, AnswersTextQueries)
 
 TEST_F (PluginInterface, AnswersNumberQueries)
 {
-    // The opcodes go as the numbers hosts send; fst has placeholders for some of them.
+    // The opcodes and answers go as the numbers hosts use.
     struct Case { const char* name; int32_t opcode; intptr_t expected; };
 
     const Case cases[] =
     {
         { "effGetVendorVersion",         49, 0x00010009 },
-        { "effGetPlugCategory",          35, kPlugCategGenerator },
+        { "effGetPlugCategory",          35, 11 },
         { "effGetVstVersion",            58, 2400 },
         { "effIdentify",                 22, fourCharCode ("NvEf") },
         { "effGetNumMidiInputChannels",  78, 16 },

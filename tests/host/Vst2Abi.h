@@ -1,11 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 //==============================================================================
-/** The VST 2 interface as the plug-in is built against it: fst's header through
-    the project's layer. Opcodes whose numbers that layer supplies are tested with
-    literal numbers, so a wrong number can't agree with itself.
+/** The VST 2 interface as the plug-in is built against it, the project's own
+    header. Tests of the wire use literal numbers and byte offsets instead, so
+    that a wrong value in that header can't agree with itself.
 */
 namespace vst2
 {

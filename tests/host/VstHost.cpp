@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -15,6 +16,9 @@ namespace
     // loading is found through this pointer; loads are one at a time.
     std::mutex loadLock;
     std::atomic<VstHost*> hostBeingLoaded { nullptr };
+
+    std::mutex seenLock;
+    std::set<int32_t> seenOpcodes;
 
     constexpr size_t textBufferSize = 256;
     constexpr char textMarker = '\x7f';
@@ -228,6 +232,12 @@ void VstHost::clearHostCalls()
     calls.clear();
 }
 
+std::vector<int32_t> VstHost::getOpcodesSeenByAnyHost()
+{
+    const std::lock_guard<std::mutex> lock (seenLock);
+    return { seenOpcodes.begin(), seenOpcodes.end() };
+}
+
 //==============================================================================
 intptr_t VstHost::hostCallback (vst2::AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
@@ -245,6 +255,11 @@ intptr_t VstHost::answer (const HostCall& call, void* ptr)
     {
         const std::lock_guard<std::mutex> lock (callsLock);
         calls.push_back (call);
+    }
+
+    {
+        const std::lock_guard<std::mutex> lock (seenLock);
+        seenOpcodes.insert (call.opcode);
     }
 
     if (handler != nullptr)

@@ -121,6 +121,9 @@ public:
     std::vector<HostCall> getHostCalls (int32_t opcode) const;
     void clearHostCalls();
 
+    /** Every opcode that any host of this program was called with, each once, in ascending order. */
+    static std::vector<int32_t> getOpcodesSeenByAnyHost();
+
 private:
     //==============================================================================
     static intptr_t hostCallback (vst2::AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
