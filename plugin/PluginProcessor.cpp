@@ -51,11 +51,81 @@ namespace
         return (int32_t) tick;
     }
 
+    // toTick (floor (ticks)) without the call to floor: toTick truncates, which is
+    // floor for every ticks >= 0, and a floor >= INT32_MAX means ticks >= INT32_MAX.
+    // Only NaN is left for the library.
+    int32_t tickOf (double ticks) noexcept
+    {
+        return ticks >= 0.0 ? toTick (ticks) : toTick (std::floor (ticks));
+    }
+
+    // tickLength is a float: 11184811 * 2^-28, a 24-bit significand. Every multiple
+    // k * tickLength with k <= 2^29 needs at most 53 bits, so it is an exact double.
+    static_assert (tickLength * 268435456.0 == 11184811.0);
+    constexpr double exactTickCells = 536870912.0;
+
+    // Twice the half tick is the tick, exactly.
+    static_assert (2.0 * halfTickLength == tickLength);
+
+    // The bar is n / 2 quarter notes, n = index + 2 < 2^33; k * n / 2 is an exact
+    // double while k * n <= 2^53.
+    double exactBarCells (uint32_t index) noexcept
+    {
+        return (double) ((uint64_t { 1 } << 53) / ((uint64_t) index + 2));
+    }
+
     double fractionalPart (double value) noexcept
     {
         return value - std::trunc (value);
     }
 }
+
+//==============================================================================
+/** fmod (position, length) for positions >= 0, found by a subtraction while the
+    position stays within one cell [k * length, (k + 1) * length) of the grid.
+
+    fmod is exact: it is position - k * length, with k the number of whole lengths
+    in the position. While both bounds of the cell are exact doubles, comparing
+    with them decides k, and the remainder, being representable, comes out of the
+    subtraction exactly. Beyond exactCells cells the products round: from there
+    on, and for an infinite position, the library's fmod answers.
+*/
+struct QuernelAudioProcessor::Grid
+{
+    Grid (double cellLength, double exactCells) noexcept
+        : length (cellLength), cellLimit (exactCells) {}
+
+    double phaseOf (double position) noexcept
+    {
+        if (! (position >= cellStart && position < cellEnd) && ! moveTo (position))
+            return std::fmod (position, length);
+
+        return position - cellStart;
+    }
+
+private:
+    bool moveTo (double position) noexcept
+    {
+        const auto estimate = position / length;
+
+        if (! (estimate < cellLimit - 1.0))
+            return false;
+
+        // Rounding can lift the quotient onto the next whole number but never
+        // below one it reaches: the estimate's whole part is k or k + 1.
+        auto k = (double) (int64_t) estimate;
+
+        if (k * length > position)
+            k -= 1.0;
+
+        cellStart = k * length;
+        cellEnd = (k + 1.0) * length;
+        return true;
+    }
+
+    const double length, cellLimit;
+    double cellStart = 0.0, cellEnd = 0.0;
+};
 
 //==============================================================================
 QuernelAudioProcessor::QuernelAudioProcessor() = default;
@@ -137,29 +207,29 @@ double QuernelAudioProcessor::startPosition (const HostTime& time)
 }
 
 void QuernelAudioProcessor::renderPlaying (float* out, int numSamples, double& position, double step,
-                                           double barLength, double window, bool& idleFlip) noexcept
+                                           Grid& ticks, Grid& bars, double window, bool& idleFlip) noexcept
 {
+    const auto tickInBar = [&bars] (double p) { return tickOf (bars.phaseOf (p) * ticksPerQuarterNote); };
+
     for (int i = 0; i < numSamples; ++i, position += step)
     {
         if (position >= 0.0)
         {
-            auto tickPhase = std::fmod (position, tickLength);
-            const auto tickInBar = toTick (std::floor (std::fmod (position, barLength) * ticksPerQuarterNote));
-
             bool counting = true;
 
             if (clockRunning)
             {
-                if (tickInBar >= doubleRateEndTick)
+                // The bar matters to a running clock only to end a catch-up.
+                if (doubleRate && tickInBar (position) >= doubleRateEndTick)
                     doubleRate = false;
             }
-            else if (tickInBar == 0 || tickInBar == 6)
+            else if (const auto tick = tickInBar (position); tick == 0 || tick == 6)
             {
                 // A start a sixteenth into the bar runs at twice the rate until
                 // tick 12, catching up with a start on the bar line.
                 pulseIndex = 0;
                 clockRunning = true;
-                doubleRate = (tickInBar == 6);
+                doubleRate = (tick == 6);
             }
             else
             {
@@ -168,8 +238,12 @@ void QuernelAudioProcessor::renderPlaying (float* out, int numSamples, double& p
 
             if (counting)
             {
-                if (doubleRate)
-                    tickPhase = std::fmod (tickPhase, halfTickLength);
+                auto tickPhase = ticks.phaseOf (position);
+
+                // fmod (tickPhase, halfTickLength): tickPhase is below two half
+                // ticks, and from one half tick on the difference is exact.
+                if (doubleRate && tickPhase >= halfTickLength)
+                    tickPhase -= halfTickLength;
 
                 if (tickPhase <= window)
                     pulseActive = true;
@@ -245,10 +319,12 @@ void QuernelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     const auto window = detectionWindowSamples * step;
     bool idleFlip = false;
 
+    Grid ticks (tickLength, exactTickCells), bars (barLength, exactBarCells (index));
+
     for (int offset = 0; offset < numSamples; offset += pieceLength)
     {
         const int length = juce::jmin (pieceLength, numSamples - offset);
-        renderPlaying (pulseBuffer.data(), length, position, step, barLength, window, idleFlip);
+        renderPlaying (pulseBuffer.data(), length, position, step, ticks, bars, window, idleFlip);
         copyToOutputs (buffer, outputCount, offset, length);
     }
 

@@ -90,10 +90,12 @@ private:
         bool isPlaying = false, isLooping = false;
     };
 
+    struct Grid;
+
     HostTime readHostTime() const;
     double startPosition (const HostTime&);
     void renderPlaying (float* out, int numSamples, double& position, double step,
-                        double barLength, double window, bool& idleFlip) noexcept;
+                        Grid& ticks, Grid& bars, double window, bool& idleFlip) noexcept;
     void copyToOutputs (juce::AudioBuffer<float>&, int outputCount, int offset, int numSamples) const;
 
     //==============================================================================
