@@ -111,12 +111,11 @@ private:
         if (! (estimate < cellLimit - 1.0))
             return false;
 
-        // Rounding can lift the quotient onto the next whole number but never
-        // below one it reaches: the estimate's whole part is k or k + 1.
-        auto k = (double) (int64_t) estimate;
-
-        if (k * length > position)
-            k -= 1.0;
+        // The rounded quotient's whole part is k. Rounding never takes it below a
+        // whole number it reaches, and never lifts it to k + 1: with (k + 1) * length
+        // exact, position lies at least one spacing of doubles below it, which over
+        // length is more than half the spacing of doubles below k + 1.
+        const auto k = (double) (int64_t) estimate;
 
         cellStart = k * length;
         cellEnd = (k + 1.0) * length;

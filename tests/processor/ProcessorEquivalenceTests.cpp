@@ -459,49 +459,69 @@ TEST_P (RandomHostTime, MatchesThePlainClockBitForBit)
 INSTANTIATE_TEST_SUITE_P (ProcessorEquivalence, RandomHostTime, ::testing::Range<uint64_t> (1, 9));
 
 //==============================================================================
-// Blocks that begin exactly on a boundary of a grid, or one ulp either side of it,
-// with the clock waiting, running, or catching up (a start at tick 6), at tempo 0
-// (every sample on the same position), at a plain tempo and at the fastest.
-TEST (ProcessorEquivalence, BlocksStartingOnAndBesideTheGridBoundaries)
+// Blocks that begin exactly on a boundary of a grid or one ulp either side of it,
+// at tempo 0 (every sample on that position), at a plain tempo and at the
+// fastest; and blocks that arrive exactly on it by repeated addition of a step
+// of 2^-15 quarter note. Each with the clock waiting, running, or catching up
+// after a start at tick 6; a further block shows the state each one left.
+TEST (ProcessorEquivalence, OnAndBesideTheGridBoundaries)
 {
     std::vector<std::pair<uint8_t, double>> boundaries;
 
-    for (double k : { 1.0, 23.0, 24.0, 1000.0, 98765.0, handoverTick - 2.0, handoverTick - 1.0, handoverTick, handoverTick + 1.0 })
+    // Beyond the handover, k * tickLength rounds for these k: the library's turf.
+    for (double k : { 1.0, 23.0, 24.0, 1000.0, 98765.0, handoverTick - 2.0, handoverTick - 1.0, handoverTick,
+                      handoverTick + 1.0, 0x1p30 + 1.0, 0x1p31 + 1.0, 0x1p40 + 1.0 })
     {
         boundaries.push_back ({ 6, k * tickLength });
         boundaries.push_back ({ 6, k * tickLength + halfTickLength });
     }
 
-    // Ticks 0, 6 and 12 of the bar, and the last cells before the bar grid hands over.
-    for (uint8_t index : { 0, 6, 255 })
+    // Ticks 0, 6 and 12 of the bar; the last cells before the bar grid hands over,
+    // and bar lines beyond, where k * barLength rounds for bars of an odd number of eighths.
+    for (uint8_t index : { 0, 1, 6, 255 })
         for (double bar : { 0.0, 1.0, 37.0 })
             for (double tick : { 0.0, 6.0, 12.0 })
                 boundaries.push_back ({ index, bar * (index + 2) * 0.5 + tick / 24.0 });
 
-    for (uint8_t index : { 0, 6, 255 })
+    for (uint8_t index : { 0, 1, 6, 255 })
     {
-        const auto exactCells = std::floor (9007199254740992.0 / (index + 2));
+        const auto exactCells = std::floor (0x1p53 / (index + 2));
 
-        for (double k : { exactCells - 2.0, exactCells - 1.0, exactCells })
+        for (double k : { exactCells - 2.0, exactCells - 1.0, exactCells, exactCells + 1.0,
+                          2.0 * exactCells + 1.0, 3.0 * exactCells + 1.0 })
             boundaries.push_back ({ index, k * (index + 2) * 0.5 });
     }
 
+    struct Approach { double sampleRate, bpm; int samplesBefore; };
+
+    constexpr Approach approaches[] =
+    {
+        { 44100.0, 0.0, 0 }, { 44100.0, 120.0, 0 }, { 44100.0, 999.0, 0 },
+        { 32768.0, 60.0, 100 },     // a step of 2^-15 quarter note
+    };
+
     for (const auto& [index, boundary] : boundaries)
         for (int ulps = -1; ulps <= 1; ++ulps)
-            for (double startTick : { -1.0, 0.0, 6.0 })   // waiting, running, catching up
-                for (double bpm : { 0.0, 120.0, 999.0 })
+            for (const auto& approach : approaches)
+                for (double startTick : { -1.0, 0.0, 6.0 })   // waiting, running, catching up
                 {
                     Lockstep clock;
+                    clock.prepare (approach.sampleRate, 512);
                     clock.setIndex (index);
-                    const auto at = ulpsAway (boundary, ulps);
+                    const auto at = ulpsAway (boundary, ulps) - approach.samplesBefore * 0x1p-15;
 
                     if (startTick >= 0.0)
                     {
                         ASSERT_TRUE (clock.block (HostTime { 120.0, startTick / 24.0, 0.0 }, 5));
                     }
 
-                    ASSERT_TRUE (clock.block (HostTime { bpm, at, 0.0 }, 300))
+                    ASSERT_TRUE (clock.block (HostTime { approach.bpm, at, 0.0 }, 300))
                         << "boundary " << boundary << " ulps " << ulps << " start tick " << startTick;
+
+                    // From tick 2.5 a waiting clock idles, a running one pulses at tick 3
+                    // and a catching-up one at once: a start that wrote no pulse shows here.
+                    ASSERT_TRUE (clock.block (HostTime { 120.0, 2.5 / 24.0, 0.0 }, 2000))
+                        << "after boundary " << boundary << " ulps " << ulps << " start tick " << startTick;
                 }
 }
 
