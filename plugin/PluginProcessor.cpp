@@ -97,13 +97,24 @@ struct QuernelAudioProcessor::Grid
 
     double phaseOf (double position) noexcept
     {
-        if (! (position >= cellStart && position < cellEnd) && ! moveTo (position))
+        if (! holds (position) && ! moveTo (position))
             return std::fmod (position, length);
 
         return position - cellStart;
     }
 
+    /** Where the exact cell that holds the position ends; -inf past the exact range. */
+    double endOfCell (double position) const noexcept
+    {
+        return holds (position) ? cellEnd : -std::numeric_limits<double>::infinity();
+    }
+
 private:
+    bool holds (double position) const noexcept
+    {
+        return position >= cellStart && position < cellEnd;
+    }
+
     bool moveTo (double position) noexcept
     {
         const auto estimate = position / length;
@@ -205,14 +216,23 @@ double QuernelAudioProcessor::startPosition (const HostTime& time)
     return position;
 }
 
-void QuernelAudioProcessor::renderPlaying (float* out, int numSamples, double& position, double step,
-                                           Grid& ticks, Grid& bars, double window, bool& idleFlip) noexcept
+void QuernelAudioProcessor::renderPlaying (float* out, int numSamples, double& blockPosition, double step,
+                                           Grid& ticks, Grid& bars, double window, bool& blockIdleFlip) noexcept
 {
+    // In locals the two stay in registers instead of being stored after every sample.
+    auto position = blockPosition;
+    auto idleFlip = blockIdleFlip;
+
     const auto tickInBar = [&bars] (double p) { return tickOf (bars.phaseOf (p) * ticksPerQuarterNote); };
+
+    // Between pulses at the normal rate the tick phase only grows (step >= 0) until
+    // the next tick: once it is past the window, every sample before that tick is
+    // idle too, and needs no grid arithmetic.
+    auto idleUntil = -std::numeric_limits<double>::infinity();
 
     for (int i = 0; i < numSamples; ++i, position += step)
     {
-        if (position >= 0.0)
+        if (position >= 0.0 && ! (position < idleUntil))
         {
             bool counting = true;
 
@@ -245,9 +265,16 @@ void QuernelAudioProcessor::renderPlaying (float* out, int numSamples, double& p
                     tickPhase -= halfTickLength;
 
                 if (tickPhase <= window)
+                {
                     pulseActive = true;
+                }
                 else if (! pulseActive)
+                {
                     pulseIndex = 0;
+
+                    if (! doubleRate && step >= 0.0)
+                        idleUntil = ticks.endOfCell (position);
+                }
 
                 if (pulseActive)
                 {
@@ -268,6 +295,9 @@ void QuernelAudioProcessor::renderPlaying (float* out, int numSamples, double& p
         out[i] = idleFlip ? -idleLevel : idleLevel;
         idleFlip = ! idleFlip;
     }
+
+    blockPosition = position;
+    blockIdleFlip = idleFlip;
 }
 
 void QuernelAudioProcessor::copyToOutputs (juce::AudioBuffer<float>& buffer, int outputCount,

@@ -94,8 +94,8 @@ private:
 
     HostTime readHostTime() const;
     double startPosition (const HostTime&);
-    void renderPlaying (float* out, int numSamples, double& position, double step,
-                        Grid& ticks, Grid& bars, double window, bool& idleFlip) noexcept;
+    void renderPlaying (float* out, int numSamples, double& blockPosition, double step,
+                        Grid& ticks, Grid& bars, double window, bool& blockIdleFlip) noexcept;
     void copyToOutputs (juce::AudioBuffer<float>&, int outputCount, int offset, int numSamples) const;
 
     //==============================================================================
