@@ -123,8 +123,8 @@ private:
             return false;
 
         // The rounded quotient's whole part is k. Rounding never takes it below a
-        // whole number it reaches, and never lifts it to k + 1: with (k + 1) * length
-        // exact, position lies at least one spacing of doubles below it, which over
+        // whole number it reaches, nor up to k + 1: with (k + 1) * length exact, the
+        // position lies at least one spacing of doubles below it, and that gap over
         // length is more than half the spacing of doubles below k + 1.
         const auto k = (double) (int64_t) estimate;
 
@@ -225,9 +225,10 @@ void QuernelAudioProcessor::renderPlaying (float* out, int numSamples, double& b
 
     const auto tickInBar = [&bars] (double p) { return tickOf (bars.phaseOf (p) * ticksPerQuarterNote); };
 
-    // Between pulses at the normal rate the tick phase only grows (step >= 0) until
-    // the next tick: once it is past the window, every sample before that tick is
-    // idle too, and needs no grid arithmetic.
+    // Between pulses at the normal rate, a tick phase past the window stays past it
+    // until the next tick: it only grows while the position rises, and a falling
+    // position has a negative window, which no phase is within. So every sample
+    // before that tick is idle too, and needs no grid arithmetic.
     auto idleUntil = -std::numeric_limits<double>::infinity();
 
     for (int i = 0; i < numSamples; ++i, position += step)
@@ -272,7 +273,7 @@ void QuernelAudioProcessor::renderPlaying (float* out, int numSamples, double& b
                 {
                     pulseIndex = 0;
 
-                    if (! doubleRate && step >= 0.0)
+                    if (! doubleRate)
                         idleUntil = ticks.endOfCell (position);
                 }
 
