@@ -11,13 +11,23 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace
 {
+    constexpr double tickLength = (double) (1.0f / 24.0f);
+    constexpr double halfTickLength = (double) (1.0f / 48.0f);
+
+    // About here the processor hands the tick phase over to the library's fmod.
+    constexpr double handoverTick = 536870912.0;
+
     struct HostTime
     {
         double bpm = 120.0, ppq = 0.0, barStart = 0.0;
@@ -169,8 +179,6 @@ namespace
             return (int32_t) tick;
         }
 
-        static constexpr double tickLength = (double) (1.0f / 24.0f);
-        static constexpr double halfTickLength = (double) (1.0f / 48.0f);
         static constexpr double pulseGain = (double) 0.95f;
         static constexpr float idleLevel = 0.0001f;
 
@@ -264,12 +272,6 @@ namespace
         juce::MidiBuffer midi;
         std::vector<float> expected;
     };
-
-    constexpr double tickLength = (double) (1.0f / 24.0f);
-    constexpr double halfTickLength = (double) (1.0f / 48.0f);
-
-    // Beyond this many ticks the processor hands the tick phase to the library.
-    constexpr double handoverTick = 536870912.0;
 
     double ulpsAway (double x, int ulps)
     {
@@ -468,7 +470,7 @@ TEST (ProcessorEquivalence, OnAndBesideTheGridBoundaries)
 {
     std::vector<std::pair<uint8_t, double>> boundaries;
 
-    // Beyond the handover, k * tickLength rounds for these k: the library's turf.
+    // Past the handover come k whose products k * tickLength round.
     for (double k : { 1.0, 23.0, 24.0, 1000.0, 98765.0, handoverTick - 2.0, handoverTick - 1.0, handoverTick,
                       handoverTick + 1.0, 0x1p30 + 1.0, 0x1p31 + 1.0, 0x1p40 + 1.0 })
     {
