@@ -480,12 +480,14 @@ TEST (ProcessorEquivalence, OnAndBesideTheGridBoundaries)
 
     // Ticks 0, 6 and 12 of the bar; the last cells before the bar grid hands over,
     // and bar lines beyond, where k * barLength rounds for bars of an odd number of eighths.
-    for (uint8_t index : { 0, 1, 6, 255 })
+    constexpr uint8_t indices[] = { 0, 1, 6, 255 };
+
+    for (auto index : indices)
         for (double bar : { 0.0, 1.0, 37.0 })
             for (double tick : { 0.0, 6.0, 12.0 })
                 boundaries.push_back ({ index, bar * (index + 2) * 0.5 + tick / 24.0 });
 
-    for (uint8_t index : { 0, 1, 6, 255 })
+    for (auto index : indices)
     {
         const auto exactCells = std::floor (0x1p53 / (index + 2));
 
