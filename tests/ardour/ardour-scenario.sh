@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Runs one scenario of the plug-in inside Ardour, headless, and checks the audio
+# Ardour exports:
+#   ardour-scenario.sh PLUGIN ANALYSIS WORKDIR SCENARIO [ARGS...]
+#     signal RATE BPM BLOCK   the clock from the session start, 8 s
+#     start INDEX             rolling from inside the first bar, bar length set
+#                             through Ardour ("default" leaves it alone)
+#     saved INDEX             bar length set and saved; a second Ardour process
+#                             loads the session and plays it
+# Every Ardour run gets a private folder under WORKDIR: its own copy of the
+# plug-in, scan cache and settings, so nothing of the user's Ardour takes part.
+set -euo pipefail
+
+plugin="$1" analysis="$2" work="$3" scenario="$4"
+shift 4
+here="$(cd "$(dirname "$0")" && pwd)"
+
+# Each Ardour process gets this long; a hung engine fails the step instead of the test.
+ardour_seconds=60
+
+fail() { echo "FAIL $1: $2" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work/vst" "$work/cache" "$work/config/ardour7/export" "$work/home" "$work/wav"
+
+export XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/config" HOME="$work/home"
+export LXVST_PATH="$work/vst"
+unset VST_PATH VST3_PATH LXVST_PLUGINS
+
+# Keeps the framework inside the plug-in headless.
+export DISPLAY=:99999
+
+# Ardour 7.3's AVX-512F mixing routine overruns the export buffer and aborts the
+# process later; give it every other instruction set the CPU has.
+if grep -qw avx /proc/cpuinfo && grep -qw fma /proc/cpuinfo; then
+    export ARDOUR_FPU_FLAGS=95
+else
+    export ARDOUR_FPU_FLAGS=15
+fi
+
+cp "$here/export-float.format" "$here/export-float.preset" "$work/config/ardour7/export/"
+
+# Ardour trusts a cache entry only when it is newer, in whole seconds, than the
+# plug-in, and scans only files named *.so.
+copy="$work/vst/tessaravon.so"
+cp "$plugin" "$copy"
+touch -d '-2 minutes' "$copy"
+
+ardour_lua="$(command -v ardour7-lua)" || fail scan "ardour7-lua is not installed"
+ardour_dll="$(sed -n 's/^export ARDOUR_DLL_PATH=//p' "$ardour_lua")"
+
+LD_LIBRARY_PATH="$ardour_dll" timeout "$ardour_seconds" "$ardour_dll/ardour-vst-scanner" -f "$copy" \
+    > "$work/scan.log" 2>&1 || { cat "$work/scan.log"; fail scan "ardour-vst-scanner failed on $copy"; }
+ls "$work/cache/ardour7/vst/"*.v2i > /dev/null 2>&1 || { cat "$work/scan.log"; fail scan "no scan cache written"; }
+
+# ardour RUN-NAME key=value...: one Ardour process running session.lua.
+ardour() {
+    local log="$work/$1.log"
+    shift
+    local status=0
+    timeout "$ardour_seconds" "$ardour_lua" "$here/session.lua" plugin="$copy" "$@" > "$log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+        cat "$log"
+        local step
+        step="$(sed -n 's/^FAIL \([^:]*\):.*/\1/p' "$log" | head -n 1)"
+        [ "$status" -eq 124 ] && fail "${step:-session}" "Ardour did not finish within $ardour_seconds s"
+        [ -n "$step" ] && exit 1
+        fail session "Ardour ended with status $status"
+    fi
+    grep -q '^done$' "$log" || { cat "$log"; fail session "Ardour ended early"; }
+}
+
+exported() {
+    local wav
+    wav="$(ls "$work/wav/"*.wav 2> /dev/null | head -n 1)"
+    [ -n "$wav" ] || fail render "Ardour exported no file"
+    echo "$wav"
+}
+
+analyse() {
+    "$analysis" "$@" || fail analysis "the exported clock is wrong (see above)"
+}
+
+# Host value of a bar-length index, as Ardour is given it.
+param_of() { awk -v i="$1" 'BEGIN { printf "%.9g", i / 30 }'; }
+
+case "$scenario" in
+    signal)
+        rate="$1" bpm="$2" block="$3"
+        ardour render mode=new dir="$work/session" name=clock rate="$rate" block="$block" bpm="$bpm" \
+            start=0 length=$((rate * 8)) wav="$work/wav"
+        analyse wav="$(exported)" rate="$rate" bpm="$bpm" block="$block" start=0 index=6
+        ;;
+    start)
+        # 120 bpm at 48 kHz; the roll begins 2.6 quarter notes into the first bar.
+        index="$1"
+        set_param=()
+        if [ "$index" = default ]; then index=6; else set_param=(param="$(param_of "$index")"); fi
+        ardour render mode=new dir="$work/session" name=clock rate=48000 block=1024 bpm=120 "${set_param[@]}" \
+            start=62400 length=240000 wav="$work/wav"
+        analyse wav="$(exported)" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+        ;;
+    saved)
+        # Saved with a bar length, then played by new Ardour processes from 2.6
+        # quarter notes: once as saved, once with Ardour's own copy of the
+        # parameter value removed, so that only the plug-in's chunk can restore it.
+        index="$1"
+        ardour save mode=new dir="$work/session" name=clock rate=48000 block=1024 bpm=120 \
+            param="$(param_of "$index")" save=1
+        set_value="$(grep '^param=' "$work/save.log")"
+
+        ardour load mode=load dir="$work/session" name=clock rate=48000 block=1024 \
+            start=62400 length=240000 wav="$work/wav"
+        loaded_value="$(grep '^param=' "$work/load.log")"
+        [ "$loaded_value" = "$set_value" ] \
+            || fail session "the loaded session reads ${loaded_value#param=}, saved was ${set_value#param=}"
+        analyse wav="$(exported)" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+
+        cp -r "$work/session" "$work/chunk-only"
+        rm -f "$work/chunk-only/clock.ardour.bak" "$work/wav/"*
+        grep -q '<chunk program="0">' "$work/chunk-only/clock.ardour" \
+            || fail session "Ardour saved no chunk for the plug-in"
+        sed -i '/<Controllable name="Time Signature"/d' "$work/chunk-only/clock.ardour"
+        ardour chunk mode=load dir="$work/chunk-only" name=clock rate=48000 block=1024 \
+            start=62400 length=240000 wav="$work/wav"
+        loaded_value="$(grep '^param=' "$work/chunk.log")"
+        [ "$loaded_value" = "$set_value" ] \
+            || fail session "restored from the chunk alone, the parameter reads ${loaded_value#param=}, saved was ${set_value#param=}"
+        analyse wav="$(exported)" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+        ;;
+    *)
+        fail session "unknown scenario $scenario"
+        ;;
+esac

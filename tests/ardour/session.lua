@@ -1,0 +1,101 @@
+-- Runs one headless Ardour session around the plug-in and exports the master bus.
+-- Arguments are key=value pairs:
+--   mode    new: make a session with the plug-in on a MIDI track; load: open a saved one
+--   dir, name, rate, block, bpm   session folder and name, sample rate, block size, tempo
+--   plugin  path of the plug-in copy that the scan cache lists
+--   param   host value to set for the plug-in's parameter 0 (optional)
+--   start, length   export range in samples; wav: folder for the exported file
+--   save    1 to save the session before quitting
+-- Every line starting with "FAIL <step>:" names the step that went wrong.
+
+local opt = {}
+for i = 1, #arg do
+    local k, v = string.match (arg[i], "^([%w_]+)=(.*)$")
+    if k then opt[k] = v end
+end
+
+local function fail (step, why)
+    print ("FAIL " .. step .. ": " .. why)
+    io.stdout:flush ()
+    os.exit (1)
+end
+
+local rate  = tonumber (opt.rate)
+local block = tonumber (opt.block)
+
+AudioEngine:set_backend ("None (Dummy)", "", "")
+AudioEngine:set_buffer_size (block)
+
+local s
+if opt.mode == "new" then
+    s = create_session (opt.dir, opt.name, rate)
+else
+    s = load_session (opt.dir, opt.name)
+end
+if not s then fail ("session", "Ardour could not " .. opt.mode .. " the session in " .. opt.dir) end
+
+if s:nominal_sample_rate () ~= rate then
+    fail ("session", "runs at " .. s:nominal_sample_rate () .. " Hz, not " .. rate)
+end
+
+local proc
+if opt.mode == "new" then
+    local tm = Temporal.TempoMap.fetch_writable ()
+    local bpm = tonumber (opt.bpm)
+    tm:set_tempo (Temporal.Tempo (bpm, bpm, 4), Temporal.timepos_t (0))
+    tm:set_meter (Temporal.Meter (4, 4), Temporal.timepos_t (0))
+    Temporal.TempoMap.update (tm)
+
+    local info
+    for p in ARDOUR.LuaAPI.list_plugins ():iter () do
+        if p.type == ARDOUR.PluginType.LXVST and p.path == opt.plugin then info = p end
+    end
+    if not info then fail ("plug-in not listed", opt.plugin .. " is not among Ardour's plug-ins") end
+
+    local tracks = s:new_midi_track (ARDOUR.ChanCount (ARDOUR.DataType ("midi"), 1),
+                                     ARDOUR.ChanCount (ARDOUR.DataType ("audio"), 2),
+                                     true, info, nil, nil, 1, "clock",
+                                     ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true)
+    if tracks:size () ~= 1 then fail ("session", "no MIDI track with the plug-in") end
+    local track = tracks:front ()
+
+    -- Ardour connects a new track to the master bus from a thread of its own;
+    -- an export or a save before that has no clock in it.
+    local out = track:output ()
+    for _ = 1, 1000 do
+        if out:audio (0):connected () and out:audio (1):connected () then break end
+        ARDOUR.LuaAPI.usleep (10000)
+    end
+    if not (out:audio (0):connected () and out:audio (1):connected ()) then
+        fail ("session", "Ardour did not connect the track to the master bus")
+    end
+    proc = track:nth_plugin (0)
+else
+    local track = s:route_by_name ("clock")
+    if track:isnil () then fail ("session", "the saved session has no track \"clock\"") end
+    proc = track:nth_plugin (0)
+end
+if proc:isnil () then fail ("session", "the track holds no plug-in") end
+
+if opt.param then
+    if not ARDOUR.LuaAPI.set_processor_param (proc, 0, tonumber (opt.param)) then
+        fail ("session", "Ardour refused the parameter value " .. opt.param)
+    end
+end
+print (string.format ("param=%.9g", ARDOUR.LuaAPI.get_processor_param (proc, 0)))
+
+if opt.length then
+    local e = s:simple_export ()
+    e:set_preset ("c4b0d7e2-5f1a-4c3e-8b62-71d9a0f4e513")
+    e:set_folder (opt.wav)
+    e:set_name ("clock")
+    e:set_range (tonumber (opt.start), tonumber (opt.start) + tonumber (opt.length))
+    if not e:run_export () then fail ("render", "the export did not finish") end
+end
+
+if opt.save == "1" then
+    s:save_state ("", false, false, false, false, false)
+end
+
+print ("done")
+io.stdout:flush ()
