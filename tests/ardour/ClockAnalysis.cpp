@@ -184,17 +184,23 @@ namespace
     };
 
     /** Finds the pulses, checks their shape, and checks that every other sample is
-        idle, alternating, each playing block's first idle sample being +. */
-    std::vector<Pulse> readPulses (const std::vector<float>& signal, int block, Checker& check)
+        idle, alternating, the first idle sample of each call to the plug-in being +.
+        Ardour calls it once per block, and once more where a loop pass begins. */
+    std::vector<Pulse> readPulses (const std::vector<float>& signal, int block, int pass, Checker& check)
     {
         std::vector<Pulse> pulses;
         int lastIdle = -1;
+
+        const auto callStartsBetween = [&] (int after, int at)
+        {
+            return after / block != at / block || (pass > 0 && after / pass != at / pass);
+        };
 
         for (int i = 0; i < (int) signal.size();)
         {
             if (isIdle (signal[(size_t) i]))
             {
-                const bool newBlock = lastIdle < 0 || (i / block) != (lastIdle / block);
+                const bool newBlock = lastIdle < 0 || callStartsBetween (lastIdle, i);
                 const float expected = newBlock ? idle : -signal[(size_t) lastIdle];
 
                 if (signal[(size_t) i] != expected)
@@ -305,7 +311,18 @@ int main (int argc, char** argv)
         if (wav.channels[c] != signal)
             check.fault ("channel " + std::to_string (c) + " differs from channel 0");
 
-    const auto pulses = readPulses (signal, block, check);
+    // A loop of START:END, in session samples; its passes follow each other in the file.
+    double loopStart = 0.0, loopEnd = 0.0;
+
+    if (opt.count ("loop") != 0)
+    {
+        const auto colon = opt["loop"].find (':');
+        loopStart = std::stod (opt["loop"].substr (0, colon));
+        loopEnd = std::stod (opt["loop"].substr (colon + 1));
+    }
+
+    const int passLength = (int) (loopEnd - loopStart);
+    const auto pulses = readPulses (signal, block, passLength, check);
 
     // Each block starts from Ardour's position, off the exact one by up to half of
     // its resolution; the samples of the block then step exactly. A pulse begins on
@@ -326,6 +343,38 @@ int main (int argc, char** argv)
 
             if (sample + pulseLength + tolerance < (double) signal.size())
                 expected.push_back (sample);
+        }
+    }
+
+    else
+    {
+        const double from = loopStart / samplesPerQuarter, to = loopEnd / samplesPerQuarter;
+        const auto firstPass = expectedPulses (from, to, barQuarters, error);
+
+        // After a jump back, a running clock goes on pulsing on every tick of the
+        // loop. A waiting one counts the jump's block from the last whole quarter
+        // note, so a loop that starts on one starts the clock there, at tick 0.
+        const bool runsAfterJump = ! firstPass.empty() || from == std::floor (from);
+
+        for (int pass = 0; pass * passLength < (int) signal.size(); ++pass)
+        {
+            std::vector<double> inPass = firstPass;
+
+            if (pass > 0)
+            {
+                inPass.clear();
+
+                for (int tick = 0; runsAfterJump && from + tick / ticksPerQuarter < to; ++tick)
+                    inPass.push_back (from + tick / ticksPerQuarter);
+            }
+
+            for (double at : inPass)
+            {
+                const double sample = pass * passLength + (at - from) * samplesPerQuarter;
+
+                if (sample + pulseLength + tolerance < (double) signal.size())
+                    expected.push_back (sample);
+            }
         }
     }
 

@@ -7,6 +7,7 @@
 #                             through Ardour ("default" leaves it alone)
 #     saved INDEX             bar length set and saved; a second Ardour process
 #                             loads the session and plays it
+#     loop START END          the clock recorded while Ardour loops START..END
 # Every Ardour run gets a private folder under WORKDIR: its own copy of the
 # plug-in, scan cache and settings, so nothing of the user's Ardour takes part.
 set -euo pipefail
@@ -127,6 +128,22 @@ case "$scenario" in
         [ "$loaded_value" = "$set_value" ] \
             || fail session "restored from the chunk alone, the parameter reads ${loaded_value#param=}, saved was ${set_value#param=}"
         analyse wav="$(exported)" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+        ;;
+    loop)
+        # Ardour loops START..END (samples, at 120 bpm and 48 kHz), recording the
+        # clock on a second track, until it has jumped back three times. Lua can
+        # make a range marker but no loop range, so the saved session's marker
+        # becomes the loop before a second process plays it.
+        from="$1" to="$2"
+        ardour make mode=new dir="$work/session" name=clock rate=48000 block=1024 bpm=120 \
+            capture=1 range="$from:$to" save=1
+        grep -q 'flags="IsRangeMarker"' "$work/session/clock.ardour" || fail session "Ardour saved no range marker"
+        sed -i 's/flags="IsRangeMarker"/flags="IsAutoLoop"/' "$work/session/clock.ardour"
+        ardour loop mode=load dir="$work/session" name=clock rate=48000 block=1024 loop=3
+        take="$(sed -n 's/^take=//p' "$work/loop.log" | head -n 1)"
+        wav="$(ls "$work/session/interchange/"*/audiofiles/"$take" 2> /dev/null | head -n 1)"
+        [ -n "$take" ] && [ -f "$wav" ] || fail render "no recording of the loop"
+        analyse wav="$wav" rate=48000 bpm=120 block=1024 start="$from" index=6 loop="$from:$to"
         ;;
     *)
         fail session "unknown scenario $scenario"

@@ -6,6 +6,9 @@
 --   param   host value to set for the plug-in's parameter 0 (optional)
 --   start, length   export range in samples; wav: folder for the exported file
 --   save    1 to save the session before quitting
+--   range   START:END in samples: a range marker, which the caller turns into the loop
+--   capture 1 to add an audio track "capture" fed from the plug-in's track
+--   loop    N: record "capture" while Ardour loops, until N jumps back
 -- Every line starting with "FAIL <step>:" names the step that went wrong.
 
 local opt = {}
@@ -77,6 +80,21 @@ else
 end
 if proc:isnil () then fail ("session", "the track holds no plug-in") end
 
+if opt.capture == "1" then
+    local tracks = s:new_audio_track (2, 2, nil, 1, "capture", ARDOUR.PresentationInfo.max_order,
+                                      ARDOUR.TrackMode.Normal, false)
+    if tracks:size () ~= 1 then fail ("session", "no capture track") end
+    local input = tracks:front ():input ()
+    input:disconnect_all (nil)
+    input:audio (0):connect ("clock/audio_out 1")
+    input:audio (1):connect ("clock/audio_out 2")
+end
+
+if opt.range then
+    local from, to = string.match (opt.range, "^(%d+):(%d+)$")
+    s:locations ():add_range (Temporal.timepos_t (tonumber (from)), Temporal.timepos_t (tonumber (to)))
+end
+
 if opt.param then
     if not ARDOUR.LuaAPI.set_processor_param (proc, 0, tonumber (opt.param)) then
         fail ("session", "Ardour refused the parameter value " .. opt.param)
@@ -91,6 +109,54 @@ if opt.length then
     e:set_name ("clock")
     e:set_range (tonumber (opt.start), tonumber (opt.start) + tonumber (opt.length))
     if not e:run_export () then fail ("render", "the export did not finish") end
+end
+
+if opt.loop then
+    local loop = s:locations ():auto_loop_location ()
+    local from, to = loop:start ():samples (), loop:_end ():samples ()
+    local track = s:route_by_name ("capture"):to_track ()
+    if track:isnil () then fail ("session", "the saved session has no capture track") end
+
+    track:rec_enable_control ():set_value (1, PBD.GroupControlDisposition.NoGroup)
+    s:maybe_enable_record (false)
+    s:request_play_loop (true, true)
+
+    -- The Dummy backend plays in real time: watch the transport jump back.
+    local last, jumps = -1, 0
+    for _ = 1, 4000 do
+        local now = s:transport_sample ()
+        if now < last then jumps = jumps + 1 end
+        last = now
+        if jumps >= tonumber (opt.loop) then break end
+        ARDOUR.LuaAPI.usleep (5000)
+    end
+    if jumps < tonumber (opt.loop) then fail ("render", "Ardour jumped back " .. jumps .. " times") end
+
+    s:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
+    for _ = 1, 1000 do
+        if not s:transport_rolling () then break end
+        ARDOUR.LuaAPI.usleep (10000)
+    end
+    if s:transport_rolling () then fail ("render", "the transport did not stop") end
+
+    -- Ardour makes the takes after the stop, in a thread of its own.
+    local playlist = track:playlist ()
+    for _ = 1, 1000 do
+        if playlist:region_list ():size () > jumps then break end
+        ARDOUR.LuaAPI.usleep (10000)
+    end
+
+    -- Each pass is a take of one file; the analysis expects them back to back,
+    -- from the file's start.
+    local pass = 0
+    for r in playlist:region_list ():iter () do
+        if r:start ():samples () ~= pass * (to - from) then
+            fail ("render", "take " .. pass .. " begins at sample " .. r:start ():samples () .. " of the file")
+        end
+        print ("take=" .. r:source (0):name ())
+        pass = pass + 1
+    end
+    if pass <= jumps then fail ("render", "recorded " .. pass .. " takes in " .. jumps + 1 .. " passes") end
 end
 
 if opt.save == "1" then
