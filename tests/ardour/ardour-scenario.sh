@@ -47,7 +47,7 @@ copy="$work/vst/tessaravon.so"
 cp "$plugin" "$copy"
 touch -d '-2 minutes' "$copy"
 
-ardour_lua="$(command -v ardour7-lua)" || fail scan "ardour7-lua is not installed"
+ardour_lua="${ARDOUR_LUA:-$(command -v ardour7-lua)}" || fail scan "ardour7-lua is not installed"
 ardour_dll="$(sed -n 's/^export ARDOUR_DLL_PATH=//p' "$ardour_lua")"
 
 LD_LIBRARY_PATH="$ardour_dll" timeout "$ardour_seconds" "$ardour_dll/ardour-vst-scanner" -f "$copy" \
