@@ -121,7 +121,9 @@ namespace
         double start = -1.0;
         bool startsAtTick6 = false;
 
-        for (double hostBar = std::floor (from / hostBarQuarters) * hostBarQuarters; start < 0.0 && hostBar < to; hostBar += hostBarQuarters)
+        const double firstHostBar = std::floor (from / hostBarQuarters) * hostBarQuarters;
+
+        for (double hostBar = firstHostBar; start < 0.0 && hostBar < to; hostBar += hostBarQuarters)
         {
             for (double bar = hostBar; start < 0.0 && bar < hostBar + hostBarQuarters; bar += barQuarters)
             {
@@ -137,7 +139,7 @@ namespace
                         return {};
                     }
 
-                    if (at >= from && start < 0.0)
+                    if (at >= from && at < to && start < 0.0)
                     {
                         start = at;
                         startsAtTick6 = (startTick == 6);
@@ -151,16 +153,14 @@ namespace
         if (start < 0.0)
             return pulses;
 
-        double at = start;
-
         if (startsAtTick6)
-            for (int i = 0; i < 12; ++i)
+            for (int i = 0; i < 12 && start + i * tick / 2.0 < to; ++i)
                 pulses.push_back (start + i * tick / 2.0);
 
-        at = startsAtTick6 ? start + 6 * tick : start;
+        const double single = startsAtTick6 ? start + 6 * tick : start;
 
-        for (int i = 0; at + i * tick < to; ++i)
-            pulses.push_back (at + i * tick);
+        for (int i = 0; single + i * tick < to; ++i)
+            pulses.push_back (single + i * tick);
 
         return pulses;
     }

@@ -90,7 +90,8 @@ case "$scenario" in
         rate="$1" bpm="$2" block="$3"
         ardour render mode=new dir="$work/session" name=clock rate="$rate" block="$block" bpm="$bpm" \
             start=0 length=$((rate * 8)) wav="$work/wav"
-        analyse wav="$(exported)" rate="$rate" bpm="$bpm" block="$block" start=0 index=6
+        wav="$(exported)"
+        analyse wav="$wav" rate="$rate" bpm="$bpm" block="$block" start=0 index=6
         ;;
     start)
         # 120 bpm at 48 kHz; the roll begins 2.6 quarter notes into the first bar.
@@ -99,7 +100,8 @@ case "$scenario" in
         if [ "$index" = default ]; then index=6; else set_param=(param="$(param_of "$index")"); fi
         ardour render mode=new dir="$work/session" name=clock rate=48000 block=1024 bpm=120 "${set_param[@]}" \
             start=62400 length=240000 wav="$work/wav"
-        analyse wav="$(exported)" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+        wav="$(exported)"
+        analyse wav="$wav" rate=48000 bpm=120 block=1024 start=62400 index="$index"
         ;;
     saved)
         # Saved with a bar length, then played by new Ardour processes from 2.6
@@ -115,7 +117,8 @@ case "$scenario" in
         loaded_value="$(grep '^param=' "$work/load.log")"
         [ "$loaded_value" = "$set_value" ] \
             || fail session "the loaded session reads ${loaded_value#param=}, saved was ${set_value#param=}"
-        analyse wav="$(exported)" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+        wav="$(exported)"
+        analyse wav="$wav" rate=48000 bpm=120 block=1024 start=62400 index="$index"
 
         cp -r "$work/session" "$work/chunk-only"
         rm -f "$work/chunk-only/clock.ardour.bak" "$work/wav/"*
@@ -127,7 +130,8 @@ case "$scenario" in
         loaded_value="$(grep '^param=' "$work/chunk.log")"
         [ "$loaded_value" = "$set_value" ] \
             || fail session "restored from the chunk alone, the parameter reads ${loaded_value#param=}, saved was ${set_value#param=}"
-        analyse wav="$(exported)" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+        wav="$(exported)"
+        analyse wav="$wav" rate=48000 bpm=120 block=1024 start=62400 index="$index"
         ;;
     loop)
         # Ardour loops START..END (samples, at 120 bpm and 48 kHz), recording the
