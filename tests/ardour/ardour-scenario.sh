@@ -50,7 +50,7 @@ touch -d '-2 minutes' "$copy"
 ardour_lua="${ARDOUR_LUA:-$(command -v ardour7-lua)}" || fail scan "ardour7-lua is not installed"
 ardour_dll="$(sed -n 's/^export ARDOUR_DLL_PATH=//p' "$ardour_lua")"
 
-LD_LIBRARY_PATH="$ardour_dll" timeout "$ardour_seconds" "$ardour_dll/ardour-vst-scanner" -f "$copy" \
+LD_LIBRARY_PATH="$ardour_dll" timeout --kill-after=10 "$ardour_seconds" "$ardour_dll/ardour-vst-scanner" -f "$copy" \
     > "$work/scan.log" 2>&1 || { cat "$work/scan.log"; fail scan "ardour-vst-scanner failed on $copy"; }
 ls "$work/cache/ardour7/vst/"*.v2i > /dev/null 2>&1 || { cat "$work/scan.log"; fail scan "no scan cache written"; }
 
@@ -59,12 +59,13 @@ ardour() {
     local log="$work/$1.log"
     shift
     local status=0
-    timeout "$ardour_seconds" "$ardour_lua" "$here/session.lua" plugin="$copy" "$@" > "$log" 2>&1 || status=$?
+    timeout --kill-after=10 "$ardour_seconds" "$ardour_lua" "$here/session.lua" plugin="$copy" "$@" > "$log" 2>&1 || status=$?
     if [ "$status" -ne 0 ]; then
         cat "$log"
         local step
         step="$(sed -n 's/^FAIL \([^:]*\):.*/\1/p' "$log" | head -n 1)"
-        [ "$status" -eq 124 ] && fail "${step:-session}" "Ardour did not finish within $ardour_seconds s"
+        # timeout ends a late run with 124, or with 137 when it has to kill it.
+        { [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; } && fail "${step:-session}" "Ardour did not finish within $ardour_seconds s"
         [ -n "$step" ] && exit 1
         fail session "Ardour ended with status $status"
     fi
