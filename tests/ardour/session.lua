@@ -55,22 +55,21 @@ if opt.mode == "new" then
     end
     if not info then fail ("plug-in not listed", opt.plugin .. " is not among Ardour's plug-ins") end
 
+    -- Ardour would connect the new track from a thread of its own while this one
+    -- still sets the track up; connect it here instead.
+    ARDOUR.config ():set_output_auto_connect (0)
     local tracks = s:new_midi_track (ARDOUR.ChanCount (ARDOUR.DataType ("midi"), 1),
                                      ARDOUR.ChanCount (ARDOUR.DataType ("audio"), 2),
                                      true, info, nil, nil, 1, "clock",
-                                     ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true)
+                                     ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, false)
     if tracks:size () ~= 1 then fail ("session", "no MIDI track with the plug-in") end
     local track = tracks:front ()
 
-    -- Ardour connects a new track to the master bus from a thread of its own;
-    -- an export or a save before that has no clock in it.
     local out = track:output ()
-    for _ = 1, 1000 do
-        if out:audio (0):connected () and out:audio (1):connected () then break end
-        ARDOUR.LuaAPI.usleep (10000)
-    end
+    out:audio (0):connect ("Master/audio_in 1")
+    out:audio (1):connect ("Master/audio_in 2")
     if not (out:audio (0):connected () and out:audio (1):connected ()) then
-        fail ("session", "Ardour did not connect the track to the master bus")
+        fail ("session", "the track is not connected to the master bus")
     end
     proc = track:nth_plugin (0)
 else
