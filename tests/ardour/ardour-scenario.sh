@@ -58,8 +58,24 @@ ls "$work/cache/ardour7/vst/"*.v2i > /dev/null 2>&1 || { cat "$work/scan.log"; f
 ardour() {
     local log="$work/$1.log"
     shift
-    local status=0
-    timeout --kill-after=10 "$ardour_seconds" "$ardour_lua" "$here/session.lua" plugin="$copy" "$@" > "$log" 2>&1 || status=$?
+    local status attempt
+    for attempt in 1 2 3; do
+        status=0
+        timeout --kill-after=10 "$ardour_seconds" "$ardour_lua" "$here/session.lua" plugin="$copy" "$@" \
+            > "$log" 2>&1 || status=$?
+
+        # Ardour 7.3 under ardour7-lua now and then registers a new track's output
+        # port twice and aborts, with its own synth on the track as well. That is
+        # set-up, before the plug-in plays: make the session again.
+        if [ "$status" -ne 0 ] && grep -q 'Port already exists' "$log" && [[ " $* " == *" mode=new "* ]]; then
+            echo "Ardour aborted registering a port while making the session (try $attempt); again"
+            local arg
+            for arg in "$@"; do [[ "$arg" == dir=* ]] && rm -rf "${arg#dir=}"; done
+            continue
+        fi
+        break
+    done
+
     if [ "$status" -ne 0 ]; then
         cat "$log"
         local step
