@@ -55,8 +55,8 @@ if opt.mode == "new" then
     end
     if not info then fail ("plug-in not listed", opt.plugin .. " is not among Ardour's plug-ins") end
 
-    -- Ardour would connect the new track from a thread of its own while this one
-    -- still sets the track up; connect it here instead.
+    -- Ardour connects a new track from a thread of its own, and a save or an
+    -- export before that has no clock in it: connect it here instead.
     ARDOUR.config ():set_output_auto_connect (0)
     local tracks = s:new_midi_track (ARDOUR.ChanCount (ARDOUR.DataType ("midi"), 1),
                                      ARDOUR.ChanCount (ARDOUR.DataType ("audio"), 2),
