@@ -102,6 +102,20 @@ analyse() {
 # Host value of a bar-length index, as Ardour is given it.
 param_of() { awk -v i="$1" 'BEGIN { printf "%.9g", i / 30 }'; }
 
+# play_saved RUN-NAME SESSION-DIR WHAT: a new Ardour process loads the saved
+# session, must read back the parameter value saved in $set_value, and plays from
+# 2.6 quarter notes with the bar length of $index.
+play_saved() {
+    ardour "$1" mode=load dir="$2" name=clock rate=48000 block=1024 \
+        start=62400 length=240000 wav="$work/wav"
+    local loaded_value wav
+    loaded_value="$(grep '^param=' "$work/$1.log")"
+    [ "$loaded_value" = "$set_value" ] \
+        || fail session "$3 reads ${loaded_value#param=}, saved was ${set_value#param=}"
+    wav="$(exported)"
+    analyse wav="$wav" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+}
+
 case "$scenario" in
     signal)
         rate="$1" bpm="$2" block="$3"
@@ -129,26 +143,14 @@ case "$scenario" in
             param="$(param_of "$index")" save=1
         set_value="$(grep '^param=' "$work/save.log")"
 
-        ardour load mode=load dir="$work/session" name=clock rate=48000 block=1024 \
-            start=62400 length=240000 wav="$work/wav"
-        loaded_value="$(grep '^param=' "$work/load.log")"
-        [ "$loaded_value" = "$set_value" ] \
-            || fail session "the loaded session reads ${loaded_value#param=}, saved was ${set_value#param=}"
-        wav="$(exported)"
-        analyse wav="$wav" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+        play_saved load "$work/session" "the loaded session"
 
         cp -r "$work/session" "$work/chunk-only"
         rm -f "$work/chunk-only/clock.ardour.bak" "$work/wav/"*
         grep -q '<chunk program="0">' "$work/chunk-only/clock.ardour" \
             || fail session "Ardour saved no chunk for the plug-in"
         sed -i '/<Controllable name="Time Signature"/d' "$work/chunk-only/clock.ardour"
-        ardour chunk mode=load dir="$work/chunk-only" name=clock rate=48000 block=1024 \
-            start=62400 length=240000 wav="$work/wav"
-        loaded_value="$(grep '^param=' "$work/chunk.log")"
-        [ "$loaded_value" = "$set_value" ] \
-            || fail session "restored from the chunk alone, the parameter reads ${loaded_value#param=}, saved was ${set_value#param=}"
-        wav="$(exported)"
-        analyse wav="$wav" rate=48000 bpm=120 block=1024 start=62400 index="$index"
+        play_saved chunk "$work/chunk-only" "restored from the chunk alone, the session"
         ;;
     loop)
         # Ardour loops START..END (samples, at 120 bpm and 48 kHz), recording the
